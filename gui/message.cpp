@@ -1,0 +1,40 @@
+#include "message.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace gui {
+
+namespace {
+MessageHandler& handler()
+{
+    static MessageHandler h;
+    return h;
+}
+} // namespace
+
+void setMessageHandler(MessageHandler h)
+{
+    handler() = std::move(h);
+}
+
+void showMessage(const QString& text)
+{
+    if (handler()) {
+        handler()(text);
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text,
+                    QMessageBox::Ok, QApplication::activeWindow());
+    box.exec();
+}
+
+void showException(const std::exception& e)
+{
+    QString text = QString::fromLocal8Bit(e.what());
+    if (!text.isEmpty() && !text.endsWith('.'))
+        text += '.';
+    showMessage(text);
+}
+
+} // namespace gui

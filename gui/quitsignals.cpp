@@ -1,0 +1,60 @@
+#include "quitsignals.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QWidget>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace gui {
+
+namespace {
+int pipeFds[2] = {-1, -1};
+bool requested = false;
+
+void onSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] ssize_t n = ::write(pipeFds[1], &c, 1);
+}
+} // namespace
+
+bool quitRequested()
+{
+    return requested;
+}
+
+void closeOnQuitSignals(QWidget* window)
+{
+    if (pipeFds[0] < 0) {
+        if (::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+    }
+    auto* notifier = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, qApp);
+    QPointer<QWidget> target(window);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [target] {
+        char buffer[16];
+        while (::read(pipeFds[0], buffer, sizeof buffer) > 0) {
+        }
+        requested = true;
+        // Each modal box runs a loop of its own; close them first so the
+        // window's close comes back to the main loop.
+        while (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->close();
+            if (QApplication::activeModalWidget() == modal)
+                modal->hide();
+        }
+        if (target)
+            QMetaObject::invokeMethod(target, &QWidget::close, Qt::QueuedConnection);
+    });
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(sig, &sa, nullptr);
+}
+
+} // namespace gui

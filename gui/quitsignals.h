@@ -1,0 +1,15 @@
+// SIGTERM, SIGINT and SIGHUP close the main window the ordinary way, so that
+// its shutdown steps run, also while a modal box is open.
+#pragma once
+
+class QWidget;
+
+namespace gui {
+
+// Installs the handlers; a signal closes every modal widget, then window.
+void closeOnQuitSignals(QWidget* window);
+// Whether a quit signal came (the program entry checks it before showing the
+// window, since a signal during start-up cannot close a window not yet shown).
+bool quitRequested();
+
+} // namespace gui
