@@ -48,7 +48,8 @@ std::string deviceName(const std::string& path)
     if (path.size() <= prefix.size() || path.compare(0, prefix.size(), prefix) != 0)
         return {};
     std::string name = path.substr(prefix.size());
-    if (name == "." || name == ".." || name.find_first_of(std::string("/\\\0", 3)) != std::string::npos)
+    if (name == "." || name == ".." ||
+        name.find_first_of(std::string("/\\\0", 3)) != std::string::npos)
         return {};
     return name;
 }

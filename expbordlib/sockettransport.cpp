@@ -44,8 +44,7 @@ public:
             if (outLength && !out)
                 return false;
             if (outLength)
-                r.output.assign(static_cast<uint8_t*>(out),
-                                static_cast<uint8_t*>(out) + outLength);
+                r.output.assign(static_cast<uint8_t*>(out), static_cast<uint8_t*>(out) + outLength);
         }
         wire::Reply reply = roundTrip(r);
         if (!wire::sendsSecondBuffer(code)) {

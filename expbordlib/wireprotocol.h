@@ -34,16 +34,22 @@ enum class Op : uint8_t { Open = 1, Close = 2, Ioctl = 3, Read = 4, Write = 5 };
 // Buffer methods, the low two bits of a control code.
 enum class Method : uint32_t { Buffered = 0, InDirect = 1, OutDirect = 2, Neither = 3 };
 
-inline Method methodOf(uint32_t code) { return static_cast<Method>(code & 3u); }
+inline Method methodOf(uint32_t code)
+{
+    return static_cast<Method>(code & 3u);
+}
 // Whether the second buffer travels to the device (else it is filled from it).
-inline bool sendsSecondBuffer(uint32_t code) { return methodOf(code) == Method::InDirect; }
+inline bool sendsSecondBuffer(uint32_t code)
+{
+    return methodOf(code) == Method::InDirect;
+}
 
 struct Request {
     Op op = Op::Open;
-    uint32_t code = 0;            // Ioctl
-    std::vector<uint8_t> input;   // Ioctl first buffer; Write data
-    uint32_t outLength = 0;       // Ioctl second buffer length; Read max length
-    std::vector<uint8_t> output;  // Ioctl second buffer when it is sent
+    uint32_t code = 0;           // Ioctl
+    std::vector<uint8_t> input;  // Ioctl first buffer; Write data
+    uint32_t outLength = 0;      // Ioctl second buffer length; Read max length
+    std::vector<uint8_t> output; // Ioctl second buffer when it is sent
 };
 
 struct Reply {
@@ -56,7 +62,7 @@ enum class ParseStatus { NeedMore, Ok, Malformed };
 
 struct ParseResult {
     ParseStatus status;
-    size_t consumed = 0;  // bytes of the buffer that the frame took (Ok only)
+    size_t consumed = 0; // bytes of the buffer that the frame took (Ok only)
 };
 
 std::vector<uint8_t> encodeRequest(const Request& request);

@@ -31,8 +31,7 @@ QString OpenDialog::qtFilter() const
         QString patterns = parts[i + 1];
         patterns.replace(';', ' ');
         // The description usually names its pattern already: "MP3 bestanden (*.mp3)".
-        out << (description.contains(patterns) ? description
-                                               : description + " (" + patterns + ")");
+        out << (description.contains(patterns) ? description : description + " (" + patterns + ")");
     }
     return out.join(";;");
 }

@@ -13,6 +13,8 @@ namespace gui {
 namespace {
 int pipeFds[2] = {-1, -1};
 bool requested = false;
+QPointer<QWidget> target;
+QSocketNotifier* notifier = nullptr;
 
 void onSignal(int)
 {
@@ -28,13 +30,13 @@ bool quitRequested()
 
 void closeOnQuitSignals(QWidget* window)
 {
-    if (pipeFds[0] < 0) {
-        if (::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0)
-            return;
-    }
-    auto* notifier = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, qApp);
-    QPointer<QWidget> target(window);
-    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [target] {
+    target = window;
+    if (notifier)
+        return;
+    if (pipeFds[0] < 0 && ::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    notifier = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
         char buffer[16];
         while (::read(pipeFds[0], buffer, sizeof buffer) > 0) {
         }

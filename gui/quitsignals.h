@@ -7,6 +7,8 @@ class QWidget;
 namespace gui {
 
 // Installs the handlers; a signal closes every modal widget, then window.
+// Calling it again only changes the window (null: modal widgets only, as
+// during start-up before the window exists).
 void closeOnQuitSignals(QWidget* window);
 // Whether a quit signal came (the program entry checks it before showing the
 // window, since a signal during start-up cannot close a window not yet shown).
