@@ -1,6 +1,8 @@
 #include "quitsignals.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QPixmap>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QWidget>
@@ -16,12 +18,21 @@ bool requested = false;
 QPointer<QWidget> target;
 QSocketNotifier* notifier = nullptr;
 
-void onSignal(int)
+void onSignal(int sig)
 {
-    const char c = 1;
+    const char c = char(sig);
     [[maybe_unused]] ssize_t n = ::write(pipeFds[1], &c, 1);
 }
 } // namespace
+
+bool saveScreenshot(QWidget* window)
+{
+    const QString dir = qEnvironmentVariable("EXPBORD_SCREENSHOT_DIR");
+    if (!window || dir.isEmpty())
+        return false;
+    QDir().mkpath(dir);
+    return window->grab().save(QDir(dir).filePath(QCoreApplication::applicationName() + ".png"));
+}
 
 bool quitRequested()
 {
@@ -38,8 +49,17 @@ void closeOnQuitSignals(QWidget* window)
     notifier = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, qApp);
     QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
         char buffer[16];
-        while (::read(pipeFds[0], buffer, sizeof buffer) > 0) {
+        bool quit = false;
+        for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
+            for (ssize_t i = 0; i < n; ++i) {
+                if (buffer[i] == SIGUSR1)
+                    saveScreenshot(target);
+                else
+                    quit = true;
+            }
         }
+        if (!quit)
+            return;
         requested = true;
         // Each modal box runs a loop of its own; close them first so the
         // window's close comes back to the main loop.
@@ -55,7 +75,7 @@ void closeOnQuitSignals(QWidget* window)
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+    for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGUSR1})
         sigaction(sig, &sa, nullptr);
 }
 
