@@ -1,5 +1,7 @@
 #include "message.h"
 
+#include "application.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -24,8 +26,8 @@ void showMessage(const QString& text)
         handler()(text);
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text,
-                    QMessageBox::Ok, QApplication::activeWindow());
+    QMessageBox box(QMessageBox::NoIcon, Application::title(), text, QMessageBox::Ok,
+                    QApplication::activeWindow());
     box.exec();
 }
 
