@@ -1,15 +1,15 @@
+#include "application.h"
 #include "message.h"
 #include "quitsignals.h"
 #include "unitplayer.h"
 
-#include <QApplication>
 #include <stdexcept>
 
 int main(int argc, char** argv)
 {
-    QApplication application(argc, argv);
+    gui::Application application(argc, argv);
     try {
-        application.setApplicationDisplayName("ORLU");
+        gui::Application::setTitle("ORLU");
         gui::closeOnQuitSignals(nullptr);
         QStringList arguments = application.arguments();
         // The playlist lives beside the program file, wherever it was started from.

@@ -1,17 +1,23 @@
 #include "unitplayer.h"
 #include "ui_unitplayer.h"
 
-#include "cursor.h"
+#include "boardtext.h"
+#include "firmwarecommand.h"
 #include "message.h"
 #include "opendialog.h"
 #include "playlistfile.h"
+#include "scancodes.h"
 #include "timer.h"
+#include "unitaudioplayer.h"
+#include "unitthreadkeys.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QScreen>
-#include <QStringDecoder>
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
 
 TformPlayer* formPlayer = nullptr;
 
@@ -19,12 +25,17 @@ namespace {
 
 constexpr int PathRole = Qt::UserRole;
 
-// Paths are 8-bit bytes; show them as UTF-8 where they are, else as Latin-1.
-QString displayText(const std::string& bytes)
+// Panels of statusBarStatus.
+constexpr int TrackNamePanel = 0;
+constexpr int PlayTimePanel = 1;
+constexpr int KeyEventPanel = 2;
+
+// The board's display takes at most this much of the typed-text message.
+constexpr int TypedTextMessageLimit = 64;
+
+QString hexByte(uint8_t b)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
-    return utf8.hasError() ? QString::fromLatin1(bytes.data(), qsizetype(bytes.size())) : text;
+    return QString::asprintf("%02X", b);
 }
 
 } // namespace
@@ -62,6 +73,11 @@ TformPlayer::TformPlayer(const QStringList& arguments, QWidget* parent)
             &TformPlayer::buttonTrackMoveUpClick);
     connect(ui->buttonTrackMoveDown, &QPushButton::clicked, this,
             &TformPlayer::buttonTrackMoveDownClick);
+    connect(ui->buttonPlay, &QPushButton::clicked, this, &TformPlayer::buttonPlayClick);
+    connect(ui->buttonFirmware, &QPushButton::clicked, this, &TformPlayer::buttonFirmwareClick);
+    connect(timerPosition, &QTimer::timeout, this, &TformPlayer::timerPositionTimer);
+    connect(timerPlaying, &QTimer::timeout, this, &TformPlayer::timerPlayingTimer);
+    connect(timerActivity, &QTimer::timeout, this, &TformPlayer::timerActivityTimer);
 
     FormCreate();
 }
@@ -93,15 +109,45 @@ void TformPlayer::FormCreate()
     device = openBoard(devicePath.c_str());
     if (device == INVALID_HANDLE_VALUE)
         gui::showMessage("Het openen van de VEK driver is mislukt!");
+
+    audioPlayer =
+        std::make_unique<AudioPlayer>(getTrackCount, getTrackPath, showTrackName, showPlaying);
+    keyThread = std::make_unique<TThreadKeys>(false, this, devicePath.c_str());
 }
 
 void TformPlayer::FormDestroy()
 {
+    // Ends the read the key thread has pending on its own handle.
+    abortBoardRead(device);
+    if (keyThread) {
+        keyThread->terminate();
+        endKeyThread();
+        keyThread.reset();
+    }
+    // Only now: a hand-off served while waiting still wrote into the buffer.
     std::free(keyData);
     keyData = nullptr;
+    audioPlayer.reset();
     closeBoard(device);
     device = INVALID_HANDLE_VALUE;
     savePlaylist();
+}
+
+void TformPlayer::endKeyThread()
+{
+    // The abort reaches only a read already pending. The thread may be just
+    // about to read, or the window may hold no open handle (a failed reopen
+    // after a firmware download): keep aborting, on a handle of the moment if
+    // need be, until the thread has ended.
+    while (!keyThread->waitFor(std::chrono::milliseconds(200))) {
+        if (device != INVALID_HANDLE_VALUE) {
+            abortBoardRead(device);
+        } else {
+            BoardHandle h = openBoard(devicePath.c_str());
+            abortBoardRead(h);
+            closeBoard(h);
+        }
+    }
 }
 
 void TformPlayer::loadPlaylist()
@@ -150,13 +196,13 @@ std::string TformPlayer::trackPath(int32_t index) const
 void TformPlayer::setEntry(int index, const std::string& path)
 {
     QListWidgetItem* item = ui->listBoxPlaylist->item(index);
-    item->setText(displayText(path));
+    item->setText(boardtext::fromBytes(path));
     item->setData(PathRole, QByteArray::fromStdString(path));
 }
 
 void TformPlayer::appendEntry(const std::string& path)
 {
-    auto* item = new QListWidgetItem(displayText(path));
+    auto* item = new QListWidgetItem(boardtext::fromBytes(path));
     item->setData(PathRole, QByteArray::fromStdString(path));
     ui->listBoxPlaylist->addItem(item);
 }
@@ -201,6 +247,163 @@ void TformPlayer::buttonTrackMoveDownClick()
     ui->listBoxPlaylist->setCurrentRow(i + 1);
 }
 
+void TformPlayer::buttonPlayClick()
+{
+    audioPlayer->togglePlay();
+}
+
+void TformPlayer::buttonFirmwareClick()
+{
+    ::buttonFirmwareClick({device, devicePath, *openDialogFirmware, *ui->progressBar});
+}
+
+void TformPlayer::appendKeyData(const uint8_t* bytes, uint32_t count)
+{
+    // Room for one whole block behind the bytes still waiting (at most 7), so
+    // the buffer never grows past 71 bytes.
+    const uint32_t needed = keyDataLength + std::max<uint32_t>(count, 64);
+    if (uint32_t(keyDataCapacity) < needed) {
+        auto* grown = static_cast<uint8_t*>(std::realloc(keyData, needed));
+        if (!grown)
+            return; // out of memory: the block is dropped, the waiting bytes stay
+        keyData = grown;
+        keyDataCapacity = int32_t(needed);
+    }
+    if (count)
+        std::memcpy(keyData + keyDataLength, bytes, count);
+    keyDataLength += count;
+    decodeKeyData();
+}
+
+void TformPlayer::decodeKeyData()
+{
+    struct Actions : scancode::KeySink {
+        TformPlayer& w;
+        explicit Actions(TformPlayer& window) : w(window) {}
+        void keyEvent(const scancode::KeyEvent& e) override
+        {
+            using Kind = scancode::KeyEvent::Kind;
+            switch (e.kind) {
+            case Kind::Make:
+                w.showKeyEvent("MAKE " + hexByte(e.code));
+                w.makeAction(scancode::scanCodeTable[e.code]);
+                w.flashActivity();
+                break;
+            case Kind::Break:
+                w.showKeyEvent("BREAK " + hexByte(e.code));
+                break;
+            case Kind::ExtendedMake:
+                w.showKeyEvent("EXTMAKE " + hexByte(e.code));
+                w.extendedAction(scancode::extendedScanCodeTable[e.code]);
+                w.flashActivity();
+                break;
+            case Kind::ExtendedBreak:
+                w.showKeyEvent("EXTBREAK " + hexByte(e.code));
+                break;
+            case Kind::Pause:
+                w.showKeyEvent("PAUSE");
+                if (e.complete)
+                    w.flashActivity();
+                break;
+            }
+        }
+    } actions(*this);
+    const size_t used = scancode::decode({keyData, keyDataLength}, actions);
+    // What is left is the start of a sequence still arriving; it waits for the next block.
+    std::memmove(keyData, keyData + used, keyDataLength - used);
+    keyDataLength -= uint32_t(used);
+}
+
+void TformPlayer::makeAction(uint8_t value)
+{
+    if (value == 0x08) {
+        setTypedText(typedText().chopped(typedText().isEmpty() ? 0 : 1));
+    } else if (value >= 0x70 && value <= 0x7B) {
+        audioPlayer->selectTrack(value - 0x70);
+    } else {
+        // A value of 0 adds nothing, but the text still goes to the display again.
+        setTypedText(value ? typedText() + QChar(value) : typedText());
+    }
+}
+
+void TformPlayer::extendedAction(uint8_t value)
+{
+    switch (value) {
+    case 0x21:
+        audioPlayer->nextTrack();
+        break;
+    case 0x22:
+        audioPlayer->previousTrack();
+        break;
+    case 0x23:
+        audioPlayer->selectTrack(trackCount() - 1);
+        break;
+    case 0x24:
+        audioPlayer->selectTrack(0);
+        break;
+    case 0x2E:
+        setTypedText(QString());
+        break;
+    case 0xF5:
+        audioPlayer->togglePlay();
+        break;
+    default:
+        break;
+    }
+}
+
+void TformPlayer::showKeyEvent(const QString& text)
+{
+    ui->statusBarStatus->setPanelText(KeyEventPanel, text);
+}
+
+QString TformPlayer::typedText() const
+{
+    return ui->labelKeys->text();
+}
+
+void TformPlayer::setTypedText(const QString& text)
+{
+    ui->labelKeys->setText(text);
+    sendDisplay('2', ui->labelKeys->text(), TypedTextMessageLimit);
+}
+
+void TformPlayer::sendDisplay(char field, const QString& content, int maxLength)
+{
+    std::string message = field + boardtext::toLatin1(content);
+    if (maxLength >= 0 && message.size() > size_t(maxLength))
+        message.resize(size_t(maxLength));
+    writeBoardText(device, message.c_str());
+}
+
+void TformPlayer::flashActivity()
+{
+    setBoardLeds(device, 0xFF);
+    timerActivity->setEnabled(true);
+}
+
+void TformPlayer::timerPositionTimer()
+{
+    const QString text = boardtext::playTime(audioPlayer->positionSeconds());
+    sendDisplay('1', text);
+    ui->statusBarStatus->setPanelText(PlayTimePanel, text);
+}
+
+void TformPlayer::timerPlayingTimer()
+{
+    if (timerActivity->enabled())
+        return;
+    // A single lit LED runs from bit 7 down to bit 0 and starts again.
+    ledPattern = ledPattern <= 1 ? 0x80 : ledPattern >> 1;
+    setBoardLeds(device, uint8_t(ledPattern));
+}
+
+void TformPlayer::timerActivityTimer()
+{
+    timerActivity->setEnabled(false);
+    setBoardLeds(device, 0x00);
+}
+
 int32_t getTrackCount()
 {
     return formPlayer->trackCount();
@@ -209,4 +412,20 @@ int32_t getTrackCount()
 std::string getTrackPath(int32_t index)
 {
     return formPlayer->trackPath(index);
+}
+
+void showTrackName(const std::string& name)
+{
+    const QString text = boardtext::fromBytes(name);
+    formPlayer->ui->statusBarStatus->setPanelText(TrackNamePanel, text);
+    // Track names go whole; only the typed-text message is cut.
+    formPlayer->sendDisplay('0', text);
+}
+
+void showPlaying(bool playing)
+{
+    formPlayer->timerPosition->setEnabled(playing);
+    formPlayer->timerPlaying->setEnabled(playing);
+    if (!playing)
+        setBoardLeds(formPlayer->device, 0x00);
 }

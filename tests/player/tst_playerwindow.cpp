@@ -119,6 +119,10 @@ struct ArgumentCase {
     QStringList arguments;
     const char* devicePath;
 };
+void PrintTo(const ArgumentCase& c, std::ostream* os)
+{
+    *os << c.devicePath;
+}
 
 class DevicePathFromArguments : public ::testing::TestWithParam<ArgumentCase> {};
 
@@ -162,6 +166,11 @@ struct EditCase {
     std::vector<std::string> expected;
     int expectedSelection;
 };
+
+void PrintTo(const EditCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class PlaylistButtons : public ::testing::TestWithParam<EditCase> {};
 

@@ -42,6 +42,11 @@ struct ParseCase {
     playlist::Entries entries;
 };
 
+void PrintTo(const ParseCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class PlaylistParse : public ::testing::TestWithParam<ParseCase> {};
 
 TEST_P(PlaylistParse, SplitsLines)
