@@ -207,6 +207,24 @@ void TformPlayer::appendEntry(const std::string& path)
     ui->listBoxPlaylist->addItem(item);
 }
 
+int TformPlayer::itemIndex() const
+{
+    // The selected entry, not the list's current row: the list makes its first
+    // row current when it gets the focus, and that selects nothing.
+    const QList<QListWidgetItem*> selected = ui->listBoxPlaylist->selectedItems();
+    return selected.isEmpty() ? -1 : ui->listBoxPlaylist->row(selected.first());
+}
+
+void TformPlayer::setItemIndex(int index)
+{
+    if (index < 0) {
+        ui->listBoxPlaylist->clearSelection();
+        ui->listBoxPlaylist->setCurrentRow(-1);
+    } else {
+        ui->listBoxPlaylist->setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
+    }
+}
+
 void TformPlayer::buttonTrackAddClick()
 {
     if (!openDialogToevoegen->execute())
@@ -216,35 +234,35 @@ void TformPlayer::buttonTrackAddClick()
 
 void TformPlayer::buttonTrackRemoveClick()
 {
-    const int i = ui->listBoxPlaylist->currentRow();
+    const int i = itemIndex();
     if (i < 0)
         return;
     delete ui->listBoxPlaylist->takeItem(i);
-    ui->listBoxPlaylist->setCurrentRow(-1);
+    setItemIndex(-1);
 }
 
 void TformPlayer::buttonTrackMoveUpClick()
 {
-    const int i = ui->listBoxPlaylist->currentRow();
+    const int i = itemIndex();
     if (i <= 0)
         return;
     const std::string a = trackPath(i - 1);
     const std::string b = trackPath(i);
     setEntry(i - 1, b);
     setEntry(i, a);
-    ui->listBoxPlaylist->setCurrentRow(i - 1);
+    setItemIndex(i - 1);
 }
 
 void TformPlayer::buttonTrackMoveDownClick()
 {
-    const int i = ui->listBoxPlaylist->currentRow();
+    const int i = itemIndex();
     if (i < 0 || i >= trackCount() - 1)
         return;
     const std::string a = trackPath(i + 1);
     const std::string b = trackPath(i);
     setEntry(i + 1, b);
     setEntry(i, a);
-    ui->listBoxPlaylist->setCurrentRow(i + 1);
+    setItemIndex(i + 1);
 }
 
 void TformPlayer::buttonPlayClick()

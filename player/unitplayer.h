@@ -48,6 +48,9 @@ public:
     BoardHandle device = INVALID_HANDLE_VALUE;
 
     int32_t trackCount() const;
+    // The list box's selected entry, -1 for none.
+    int itemIndex() const;
+    void setItemIndex(int index);
     // The entry's path bytes exactly as added or loaded.
     std::string trackPath(int32_t index) const;
 

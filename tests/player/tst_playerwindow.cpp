@@ -3,6 +3,7 @@
 #include "timer.h"
 #include "ui_unitplayer.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -188,14 +189,14 @@ TEST_P(PlaylistButtons, EditAsDesigned)
     }
     auto window = folder.open();
     ASSERT_EQ(window->trackCount(), int(GetParam().entries.size()));
-    EXPECT_EQ(window->ui->listBoxPlaylist->currentRow(), -1);
-    window->ui->listBoxPlaylist->setCurrentRow(GetParam().selection);
+    EXPECT_EQ(window->itemIndex(), -1);
+    window->setItemIndex(GetParam().selection);
     (window.get()->*GetParam().button)();
     std::vector<std::string> after;
     for (int i = 0; i < window->trackCount(); ++i)
         after.push_back(window->trackPath(i));
     EXPECT_EQ(after, GetParam().expected);
-    EXPECT_EQ(window->ui->listBoxPlaylist->currentRow(), GetParam().expectedSelection);
+    EXPECT_EQ(window->itemIndex(), GetParam().expectedSelection);
 }
 
 using E = std::vector<std::string>;
@@ -231,13 +232,33 @@ TEST(PlayerWindow, AddAppendsTheChosenPathAndCancelChangesNothing)
     ProgramFolder folder;
     auto window = folder.open();
     answers.files = {QString("/music/a.mp3"), std::nullopt, QString("/music/a.mp3")};
-    window->ui->listBoxPlaylist->setCurrentRow(-1);
+    window->setItemIndex(-1);
     for (int i = 0; i < 3; ++i)
         window->ui->buttonTrackAdd->click();
     ASSERT_EQ(window->trackCount(), 2);
     EXPECT_EQ(window->trackPath(0), "/music/a.mp3");
     EXPECT_EQ(window->trackPath(1), "/music/a.mp3");
-    EXPECT_EQ(window->ui->listBoxPlaylist->currentRow(), -1);
+    EXPECT_EQ(window->itemIndex(), -1);
     EXPECT_EQ(getTrackCount(), 2);
     EXPECT_EQ(getTrackPath(1), "/music/a.mp3");
+}
+
+TEST(PlayerWindow, FocusingTheListSelectsNothing)
+{
+    NoBoard board;
+    Answers answers;
+    ProgramFolder folder;
+    auto window = folder.open();
+    answers.files = {QString("/m/a.mp3"), QString("/m/b.mp3")};
+    window->buttonTrackAddClick();
+    window->buttonTrackAddClick();
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    window->ui->listBoxPlaylist->setFocus();
+    QApplication::processEvents();
+    // The list makes its first row current on focus; that is no selection.
+    ASSERT_EQ(window->ui->listBoxPlaylist->currentRow(), 0);
+    window->ui->buttonTrackRemove->click();
+    EXPECT_EQ(window->trackCount(), 2);
+    EXPECT_EQ(window->itemIndex(), -1);
 }
