@@ -438,6 +438,10 @@ void showTrackName(const std::string& name)
     formPlayer->ui->statusBarStatus->setPanelText(TrackNamePanel, text);
     // Track names go whole; only the typed-text message is cut.
     formPlayer->sendDisplay('0', text);
+    // A named track that is not playing did not open: its time reads "--:--"
+    // at once rather than the last track's time.
+    if (!name.empty() && !formPlayer->timerPosition->enabled())
+        formPlayer->timerPositionTimer();
 }
 
 void showPlaying(bool playing)
