@@ -3,6 +3,8 @@
 #include "boardmodel.h"
 #include "ezusb.h"
 
+#include "printrows.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -12,16 +14,7 @@ using namespace boardsim;
 
 namespace {
 
-// Table rows print as their name in test listings.
-template <typename T>
-requires requires(const T& t)
-{
-    t.name;
-}
-void PrintTo(const T& row, std::ostream* os)
-{
-    *os << row.name;
-}
+using testsupport::PrintTo;
 
 using Bytes = std::vector<uint8_t>;
 

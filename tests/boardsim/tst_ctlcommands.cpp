@@ -8,22 +8,15 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "printrows.h"
+
 #include <gtest/gtest.h>
 
 using namespace boardsim;
 
 namespace {
 
-// Table rows print as their name in test listings.
-template <typename T>
-requires requires(const T& t)
-{
-    t.name;
-}
-void PrintTo(const T& row, std::ostream* os)
-{
-    *os << row.name;
-}
+using testsupport::PrintTo;
 
 using Bytes = std::vector<uint8_t>;
 using Args = std::vector<std::string>;

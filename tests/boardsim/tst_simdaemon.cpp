@@ -5,6 +5,8 @@
 #include "unitexpbordlib.h"
 #include "wireprotocol.h"
 
+#include "printrows.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -29,16 +31,7 @@ using testsupport::SimBoard;
 
 namespace {
 
-// Table rows print as their name in test listings.
-template <typename T>
-requires requires(const T& t)
-{
-    t.name;
-}
-void PrintTo(const T& row, std::ostream* os)
-{
-    *os << row.name;
-}
+using testsupport::PrintTo;
 
 using Bytes = std::vector<uint8_t>;
 namespace fs = std::filesystem;

@@ -6,6 +6,8 @@
 #include <QCryptographicHash>
 #include <QJsonArray>
 
+#include "printrows.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -21,15 +23,7 @@ using testsupport::SimBoard;
 
 namespace {
 
-template <typename T>
-requires requires(const T& t)
-{
-    t.name;
-}
-void PrintTo(const T& row, std::ostream* os)
-{
-    *os << row.name;
-}
+using testsupport::PrintTo;
 
 using Bytes = std::vector<uint8_t>;
 using Args = std::vector<std::string>;

@@ -3,19 +3,13 @@
 #include "ezusb.h"
 #include "wireprotocol.h"
 
+#include "printrows.h"
+
 #include <gtest/gtest.h>
 
 namespace {
 
-template <typename T>
-requires requires(const T& t)
-{
-    t.name;
-}
-void PrintTo(const T& row, std::ostream* os)
-{
-    *os << row.name;
-}
+using testsupport::PrintTo;
 
 using Bytes = std::vector<uint8_t>;
 

@@ -9,16 +9,20 @@
 #include "unitaudioplayer.h"
 #include "unitthreadkeys.h"
 
+#include "printrows.h"
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QLabel>
 #include <QTest>
+
 #include <gtest/gtest.h>
 
 using playertest::Answers;
 using playertest::ProgramFolder;
 using testsupport::SimBoard;
+
+using testsupport::PrintTo;
 
 namespace {
 
@@ -82,11 +86,6 @@ struct KeyCase {
     long flashes;
     uint32_t waiting;
 };
-
-void PrintTo(const KeyCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 class KeyDecoding : public ::testing::TestWithParam<KeyCase> {};
 

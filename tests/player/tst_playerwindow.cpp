@@ -3,6 +3,7 @@
 #include "timer.h"
 #include "ui_unitplayer.h"
 
+#include "printrows.h"
 #include <QApplication>
 #include <QFile>
 #include <QGroupBox>
@@ -10,10 +11,13 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+
 #include <gtest/gtest.h>
 
 using playertest::Answers;
 using playertest::ProgramFolder;
+
+using testsupport::PrintTo;
 
 namespace {
 
@@ -167,11 +171,6 @@ struct EditCase {
     std::vector<std::string> expected;
     int expectedSelection;
 };
-
-void PrintTo(const EditCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 class PlaylistButtons : public ::testing::TestWithParam<EditCase> {};
 

@@ -2,16 +2,20 @@
 #include "playlistfile.h"
 #include "ui_unitplayer.h"
 
+#include "printrows.h"
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QThread>
 #include <csignal>
+
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
 using playertest::Answers;
 using playertest::ProgramFolder;
+
+using testsupport::PrintTo;
 
 namespace {
 
@@ -41,11 +45,6 @@ struct ParseCase {
     std::string text;
     playlist::Entries entries;
 };
-
-void PrintTo(const ParseCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 class PlaylistParse : public ::testing::TestWithParam<ParseCase> {};
 

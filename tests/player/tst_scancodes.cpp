@@ -1,5 +1,7 @@
 #include "scancodes.h"
 
+#include "printrows.h"
+
 #include <gtest/gtest.h>
 #include <map>
 #include <string>
@@ -7,6 +9,8 @@
 
 using scancode::KeyEvent;
 using Kind = scancode::KeyEvent::Kind;
+
+using testsupport::PrintTo;
 
 namespace {
 
@@ -32,11 +36,6 @@ struct DecodeCase {
     std::vector<std::string> events;
     size_t consumed;
 };
-
-void PrintTo(const DecodeCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 class Decode : public ::testing::TestWithParam<DecodeCase> {};
 
