@@ -31,6 +31,23 @@ Thread::~Thread()
     joinWorker();
 }
 
+void Thread::terminate()
+{
+    {
+        // Under the mutex, so a sleeper cannot miss the wake-up between its
+        // check and its wait.
+        std::lock_guard lock(mutex_);
+        terminated_.store(true);
+    }
+    terminating_.notify_all();
+}
+
+bool Thread::sleepUnlessTerminated(std::chrono::milliseconds duration)
+{
+    std::unique_lock lock(mutex_);
+    return !terminating_.wait_for(lock, duration, [this] { return terminated_.load(); });
+}
+
 void Thread::start()
 {
     std::lock_guard lock(mutex_);

@@ -48,7 +48,7 @@ public:
     // created not suspended, do nothing more.
     void start();
     // Asks execute() to return; interrupts nothing.
-    void terminate() { terminated_.store(true); }
+    void terminate();
     bool terminated() const { return terminated_.load(); }
     // Returns returnValue once execute() has returned. On the GUI thread it
     // runs the synchronize calls that arrive meanwhile, without an event loop:
@@ -73,6 +73,9 @@ protected:
     // From the worker: blocks until the GUI thread has run fn; an exception
     // thrown by fn is rethrown here. On the GUI thread fn runs at once.
     void synchronize(const std::function<void()>& fn);
+    // Worker: sleeps for duration, or less when terminate() comes meanwhile;
+    // true when the whole duration passed.
+    bool sleepUnlessTerminated(std::chrono::milliseconds duration);
 
     // Result of waitFor(); written by execute() only.
     int returnValue = 0;
@@ -96,13 +99,14 @@ private:
     const std::thread::id guiThread_;
     std::atomic<bool> terminated_{false};
     mutable std::mutex mutex_;
-    std::condition_variable changed_; // a call was queued or a call/the worker finished
-    std::deque<Call*> pending_;       // guarded by mutex_
-    bool started_ = false;            // guarded by mutex_
-    std::thread::id workerId_;        // guarded by mutex_
-    bool finished_ = false;           // guarded by mutex_
-    std::exception_ptr fatal_;        // guarded by mutex_
-    std::thread worker_;              // guarded by mutex_; joined on the GUI thread
+    std::condition_variable changed_;     // a call was queued or a call/the worker finished
+    std::condition_variable terminating_; // terminate() was called
+    std::deque<Call*> pending_;           // guarded by mutex_
+    bool started_ = false;                // guarded by mutex_
+    std::thread::id workerId_;            // guarded by mutex_
+    bool finished_ = false;               // guarded by mutex_
+    std::exception_ptr fatal_;            // guarded by mutex_
+    std::thread worker_;                  // guarded by mutex_; joined on the GUI thread
     // Receiver of the queued start and synchronize calls, living on the GUI
     // thread; its destruction (after ~Thread has joined the worker) drops the
     // calls still queued for it.

@@ -18,8 +18,9 @@ void TThreadKeys::execute()
         if (readBoardKeys(device, keyBuffer, bytesRead))
             synchronize([this] { deliverKeyData(); });
         else
-            // The board went away or the read was aborted: back off, never spin.
-            std::this_thread::sleep_for(std::chrono::seconds(1));
+            // The board went away or the read was aborted: back off a second,
+            // never spin; a shutdown cuts the wait short.
+            sleepUnlessTerminated(std::chrono::seconds(1));
         std::this_thread::yield();
     }
     closeBoard(device);

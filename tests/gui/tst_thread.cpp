@@ -77,6 +77,7 @@ public:
         terminate();
         waitFor();
     }
+    using gui::Thread::sleepUnlessTerminated;
     using gui::Thread::synchronize;
     void setReturnValue(int v) { returnValue = v; }
 
@@ -302,6 +303,33 @@ TEST(Thread, WaitForServesPendingAndLaterCallsButNoOtherEvents)
     QTest::qWait(20);
     EXPECT_EQ(first, 1);
     EXPECT_EQ(second, 1);
+}
+
+TEST(Thread, TerminateCutsASleepShort)
+{
+    std::atomic<bool> sleeping = false;
+    std::atomic<int> slept = -1;
+    LambdaThread t(true, [&](LambdaThread& self) {
+        sleeping = true;
+        slept = self.sleepUnlessTerminated(60s) ? 1 : 0;
+    });
+    t.start();
+    while (!sleeping)
+        std::this_thread::yield();
+    std::this_thread::sleep_for(20ms);
+    t.terminate();
+    waitWithin(t);
+    EXPECT_EQ(slept, 0);
+}
+
+TEST(Thread, SleepRunsItsWholeDurationWithoutTerminate)
+{
+    std::atomic<int> slept = -1;
+    LambdaThread t(true,
+                   [&](LambdaThread& self) { slept = self.sleepUnlessTerminated(30ms) ? 1 : 0; });
+    t.start();
+    waitWithin(t);
+    EXPECT_EQ(slept, 1);
 }
 
 TEST(Thread, TimedWaitForGivesUpButServesCallsMeanwhile)
