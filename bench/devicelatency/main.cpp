@@ -5,7 +5,7 @@
 //
 // Uses the board 0 served in $EXPBORD_DEVICE_DIR when there is one, else
 // starts its own expbord-sim.
-#include "simboard.h"
+#include "benchkit.h"
 #include "unitexpbordlib.h"
 
 #include <algorithm>
@@ -25,13 +25,13 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "gebruik: %s [AANTAL]\n", argv[0]);
         return 2;
     }
-    std::unique_ptr<testsupport::SimBoard> sim;
+    std::unique_ptr<benchkit::Board> sim;
     const char* given = std::getenv("EXPBORD_DEVICE_DIR");
     struct stat st {};
     bool useGiven = given && *given && ::stat((std::string(given) + "/ezusb-0").c_str(), &st) == 0;
     if (!useGiven) {
         try {
-            sim = std::make_unique<testsupport::SimBoard>();
+            sim = std::make_unique<benchkit::Board>();
         } catch (const std::exception& e) {
             std::fprintf(stderr, "kan expbord-sim niet starten: %s\n", e.what());
             return 1;

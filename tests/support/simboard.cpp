@@ -66,8 +66,11 @@ SimBoard::SimBoard(std::vector<int> boards)
     dir_ = folder;
 
     std::string boardList;
-    for (int b : boards)
-        boardList += (boardList.empty() ? "" : ",") + std::to_string(b);
+    for (int b : boards) {
+        if (!boardList.empty())
+            boardList += ',';
+        boardList += std::to_string(b);
+    }
     std::vector<std::string> args = {EXPBORD_SIM_PATH, "--headless", "--dir", dir_};
     if (!boards.empty()) {
         args.push_back("--boards");
