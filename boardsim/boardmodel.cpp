@@ -473,6 +473,16 @@ bool BoardModel::setControlReport(std::vector<uint8_t> report)
     return true;
 }
 
+void BoardModel::setControlBits(size_t index, uint8_t mask, uint8_t value)
+{
+    if (index >= reportSize)
+        return;
+    if (report_.size() < reportSize)
+        report_.resize(reportSize, 0);
+    report_[index] = uint8_t((report_[index] & ~mask) | (value & mask));
+    notify();
+}
+
 void BoardModel::addJogSteps(int delta)
 {
     if (delta > 0)

@@ -114,6 +114,10 @@ public:
     void queueKeys(std::vector<uint8_t> block);
     // 0..8 bytes; a shorter report makes bulk reads return that many bytes.
     bool setControlReport(std::vector<uint8_t> report);
+    // Sets the bits of mask in report byte index to those of value, as a key
+    // or the shuttle of the jog unit does; a short report is first filled up
+    // to 8 bytes with zeros.
+    void setControlBits(size_t index, uint8_t mask, uint8_t value);
     // Jog-wheel steps since the last bulk read: positive to the right (report
     // byte 5), negative to the left (byte 4); each count saturates at 255.
     void addJogSteps(int delta);

@@ -11,6 +11,7 @@
 #include <charconv>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -72,15 +73,60 @@ Opties:
                         $XDG_RUNTIME_DIR/expbord, anders /tmp/expbord-<uid>);
                         wordt met rechten 0700 gemaakt
   --boards 0,1,...      de bordnummers die bediend worden (standaard 0)
-  --headless            zonder venster (voorlopig altijd zo)
+  --headless            zonder venster; zo ook vanzelf als er geen beeldscherm is
   --help                deze tekst
+
+Met een beeldscherm opent een venster met een tabblad per bord: de LED's en
+het display van het spelerbord, een toetsenbord dat de toetsen van dit venster
+als PS/2-scancodes naar het bord stuurt, de jog/shuttle-eenheid, de firmware,
+de USB-aansluiting en het logboek van alle verzoeken. Het venster sluiten
+stopt het bord; SIGUSR1 bewaart een afbeelding van het venster in
+$EXPBORD_SCREENSHOT_DIR/expbord-sim.png.
 
 Het proces stopt netjes bij SIGTERM of Ctrl+C en ruimt zijn sockets op.
 
 )") + ctlHelpText();
 }
 
-int daemonMain(const std::vector<std::string>& args)
+bool windowRequested(const std::vector<std::string>& args)
+{
+    for (const std::string& a : args)
+        if (a == "--headless" || a == "--help" || a == "-h")
+            return false;
+    return true;
+}
+
+bool displayAvailable()
+{
+    auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value && *value;
+    };
+    const char* platforms = std::getenv("QT_QPA_PLATFORM");
+    if (!platforms || !*platforms)
+        return set("DISPLAY") || set("WAYLAND_DISPLAY");
+    // "wayland;xcb": Qt tries each in turn; "xcb:option" carries options.
+    std::string list = platforms;
+    size_t pos = 0;
+    while (pos <= list.size()) {
+        size_t end = list.find(';', pos);
+        if (end == std::string::npos)
+            end = list.size();
+        std::string name = list.substr(pos, end - pos);
+        name = name.substr(0, name.find(':'));
+        bool usable = !name.empty();
+        if (name == "xcb")
+            usable = set("DISPLAY");
+        else if (name.rfind("wayland", 0) == 0)
+            usable = set("WAYLAND_DISPLAY");
+        if (usable)
+            return true;
+        pos = end + 1;
+    }
+    return false;
+}
+
+int daemonMain(const std::vector<std::string>& args, const WindowFactory& makeWindow)
 {
     std::string dir;
     std::vector<int> boards = {0};
@@ -125,6 +171,8 @@ int daemonMain(const std::vector<std::string>& args)
     }
     // A client that vanishes must not take the daemon with it.
     std::signal(SIGPIPE, SIG_IGN);
+    // Screenshots are taken of a window; without one the request is ignored.
+    std::signal(SIGUSR1, SIG_IGN);
     struct sigaction sa {};
     sa.sa_handler = onQuitSignal;
     sigemptyset(&sa.sa_mask);
@@ -153,6 +201,10 @@ int daemonMain(const std::vector<std::string>& args)
             }
             QCoreApplication::quit();
         });
+        // Made after the server and gone before it: the window refers to its boards.
+        std::unique_ptr<QObject> window;
+        if (makeWindow && windowRequested(args))
+            window = makeWindow(server, boards);
         exitCode = QCoreApplication::exec();
     }
     ::close(signalPipe[0]);

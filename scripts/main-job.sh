@@ -2,10 +2,12 @@
 # The main job of ./run: the virtual board for board 0 and a program on it.
 #   scripts/main-job.sh          the player
 #   scripts/main-job.sh jog      the jog test program
-# Without a display the player runs a scripted demo instead (scripts/demo.sh).
+# With a display the board's window opens beside the program. Without one the
+# player runs a short scripted demo instead (scripts/demo.sh).
+# EXPBORD_BIN names another build's bin folder.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin="$root/build/bin"
+bin=${EXPBORD_BIN:-$root/build/bin}
 program=${1:-player}
 case "$program" in
 player | jog) ;;

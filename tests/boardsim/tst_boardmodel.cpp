@@ -353,6 +353,20 @@ TEST(BoardModel, ReportLongerThanEightIsRefused)
     EXPECT_EQ(b.model.controlReport(), zeros);
 }
 
+// A key or the shuttle of the window changes only its own bits; a short
+// report set by a script is first filled up to a whole one.
+TEST(BoardModel, ControlBitsChangeOnlyTheirMask)
+{
+    Board b;
+    ASSERT_TRUE(b.model.setControlReport({0x81, 0x0F}));
+    b.model.setControlBits(0, 0x02, 0xFF);
+    b.model.setControlBits(1, 0x01, 0x00);
+    b.model.setControlBits(3, 0xFF, 0xF5);
+    b.model.setControlBits(8, 0xFF, 0xFF); // past the report: ignored
+    EXPECT_EQ(b.model.controlReport(), (Bytes{0x83, 0x0E, 0, 0xF5, 0, 0, 0, 0}));
+    EXPECT_EQ(b.bulkRead().data, (Bytes{0x83, 0x0E, 0, 0xF5, 0, 0, 0, 0}));
+}
+
 TEST(BoardModel, JogStepsKeptUntilReportCarriesThem)
 {
     Board b;

@@ -2,6 +2,7 @@
 // the modifiers, arrows, Print Screen and Pause; by physical key, so that
 // Shift and the host's layout do not change the codes.
 #include "hostkeys.h"
+#include "printrows.h"
 #include "scancodes.h"
 
 #include <QKeyEvent>
@@ -12,6 +13,7 @@
 namespace {
 
 using boardsim::scanBytesFor;
+using testsupport::PrintTo;
 using Bytes = std::vector<uint8_t>;
 
 struct HostKeyCase {
@@ -24,11 +26,6 @@ struct HostKeyCase {
     // Whether Qt's key alone names this key (it does not tell right Shift from left).
     bool qtKeyIsEnough = true;
 };
-
-void PrintTo(const HostKeyCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 // X keycode of a Linux input code, as xcb reports it in nativeScanCode.
 quint32 xKeycode(unsigned evdev)
@@ -146,9 +143,17 @@ const HostKeyCase hostKeys[] = {
     {"LeftAlt", KEY_LEFTALT, Qt::Key_Alt, false, {0x11}, {0xF0, 0x11}},
     {"RightAlt", KEY_RIGHTALT, Qt::Key_AltGr, false, {0xE0, 0x11}, {0xE0, 0xF0, 0x11}},
     {"LeftWindows", KEY_LEFTMETA, Qt::Key_Meta, false, {0xE0, 0x1F}, {0xE0, 0xF0, 0x1F}},
-    {"PrintScreen", KEY_SYSRQ, Qt::Key_Print, false, {0xE0, 0x12, 0xE0, 0x7C},
+    {"PrintScreen",
+     KEY_SYSRQ,
+     Qt::Key_Print,
+     false,
+     {0xE0, 0x12, 0xE0, 0x7C},
      {0xE0, 0xF0, 0x7C, 0xE0, 0xF0, 0x12}},
-    {"Pause", KEY_PAUSE, Qt::Key_Pause, false, {0xE1, 0x14, 0x77, 0xE1, 0xF0, 0x14, 0xF0, 0x77},
+    {"Pause",
+     KEY_PAUSE,
+     Qt::Key_Pause,
+     false,
+     {0xE1, 0x14, 0x77, 0xE1, 0xF0, 0x14, 0xF0, 0x77},
      {}},
 };
 
@@ -158,8 +163,7 @@ TEST_P(HostKeyTable, PressAndReleaseByNativeScanCode)
 {
     const HostKeyCase& c = GetParam();
     auto press = scanBytesFor(keyEvent(QEvent::KeyPress, c.qtKey, c.keypad, xKeycode(c.evdev)));
-    auto release =
-        scanBytesFor(keyEvent(QEvent::KeyRelease, c.qtKey, c.keypad, xKeycode(c.evdev)));
+    auto release = scanBytesFor(keyEvent(QEvent::KeyRelease, c.qtKey, c.keypad, xKeycode(c.evdev)));
     ASSERT_TRUE(press.has_value());
     ASSERT_TRUE(release.has_value());
     EXPECT_EQ(*press, c.press);
@@ -237,34 +241,26 @@ struct LayoutCase {
     Bytes press;
 };
 
-void PrintTo(const LayoutCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class HostLayout : public testing::TestWithParam<LayoutCase> {};
 
 TEST_P(HostLayout, CodesFollowThePhysicalKey)
 {
     const LayoutCase& c = GetParam();
-    auto press =
-        scanBytesFor(keyEvent(QEvent::KeyPress, c.qtKey, false, xKeycode(c.evdev), false,
-                              c.modifiers));
+    auto press = scanBytesFor(
+        keyEvent(QEvent::KeyPress, c.qtKey, false, xKeycode(c.evdev), false, c.modifiers));
     ASSERT_TRUE(press.has_value());
     EXPECT_EQ(*press, c.press);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, HostLayout,
-    testing::Values(LayoutCase{"GermanZOnTheYKey", KEY_Y, Qt::Key_Z, Qt::NoModifier, {0x35}},
-                    LayoutCase{"FrenchAOnTheQKey", KEY_Q, Qt::Key_A, Qt::NoModifier, {0x15}},
-                    LayoutCase{"ShiftOneIsExclam", KEY_1, Qt::Key_Exclam, Qt::ShiftModifier,
-                               {0x16}},
-                    LayoutCase{"ShiftTabIsBacktab", KEY_TAB, Qt::Key_Backtab, Qt::ShiftModifier,
-                               {0x0D}},
-                    LayoutCase{"KeypadSevenWithNumLockOff", KEY_KP7, Qt::Key_Home,
-                               Qt::KeypadModifier, {0x6C}},
-                    LayoutCase{"CtrlA", KEY_A, Qt::Key_A, Qt::ControlModifier, {0x1C}}),
+    testing::Values(
+        LayoutCase{"GermanZOnTheYKey", KEY_Y, Qt::Key_Z, Qt::NoModifier, {0x35}},
+        LayoutCase{"FrenchAOnTheQKey", KEY_Q, Qt::Key_A, Qt::NoModifier, {0x15}},
+        LayoutCase{"ShiftOneIsExclam", KEY_1, Qt::Key_Exclam, Qt::ShiftModifier, {0x16}},
+        LayoutCase{"ShiftTabIsBacktab", KEY_TAB, Qt::Key_Backtab, Qt::ShiftModifier, {0x0D}},
+        LayoutCase{"KeypadSevenWithNumLockOff", KEY_KP7, Qt::Key_Home, Qt::KeypadModifier, {0x6C}},
+        LayoutCase{"CtrlA", KEY_A, Qt::Key_A, Qt::ControlModifier, {0x1C}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(HostKeyFallback, ShiftedCharacterGivesItsUnshiftedKey)
@@ -279,11 +275,6 @@ struct RepeatCase {
     unsigned evdev;
     Bytes repeat;
 };
-
-void PrintTo(const RepeatCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 class HostRepeat : public testing::TestWithParam<RepeatCase> {};
 
@@ -309,9 +300,9 @@ INSTANTIATE_TEST_SUITE_P(Keys, HostRepeat,
 
 TEST(HostKeyUnknown, KeyTheKeyboardLacksSendsNothing)
 {
-    EXPECT_FALSE(scanBytesFor(keyEvent(QEvent::KeyPress, Qt::Key_VolumeUp, false,
-                                       xKeycode(KEY_VOLUMEUP)))
-                     .has_value());
+    EXPECT_FALSE(
+        scanBytesFor(keyEvent(QEvent::KeyPress, Qt::Key_VolumeUp, false, xKeycode(KEY_VOLUMEUP)))
+            .has_value());
     EXPECT_FALSE(scanBytesFor(keyEvent(QEvent::KeyPress, Qt::Key_VolumeUp, false, 0)).has_value());
 }
 

@@ -4,6 +4,7 @@
 #include "boardserver.h"
 #include "boardtab.h"
 #include "ctlcommands.h"
+#include "daemon.h"
 #include "eventlogpanel.h"
 #include "jogpanel.h"
 #include "keyboardpanel.h"
@@ -18,9 +19,11 @@
 #include <QCryptographicHash>
 #include <QDial>
 #include <QFile>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -30,6 +33,8 @@
 #include <linux/input-event-codes.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstdlib>
 #include <future>
 
 using namespace boardsim;
@@ -380,13 +385,13 @@ TEST_F(SimWindowTest, HostKeysAreQueuedAsScanCodes)
     sendHostKey(window.get(), QEvent::KeyPress, Qt::Key_Pause, KEY_PAUSE);
     sendHostKey(window.get(), QEvent::KeyRelease, Qt::Key_Pause, KEY_PAUSE);
 
-    EXPECT_EQ(readKeyBlocks(), (std::vector<Bytes>{{0x1C},
-                                                   {0x1C},
-                                                   {0xF0, 0x1C},
-                                                   {0xE0, 0x7A},
-                                                   {0xE0, 0xF0, 0x7A},
-                                                   {0xE1, 0x14, 0x77, 0xE1, 0xF0, 0x14, 0xF0,
-                                                    0x77}}));
+    EXPECT_EQ(readKeyBlocks(),
+              (std::vector<Bytes>{{0x1C},
+                                  {0x1C},
+                                  {0xF0, 0x1C},
+                                  {0xE0, 0x7A},
+                                  {0xE0, 0xF0, 0x7A},
+                                  {0xE1, 0x14, 0x77, 0xE1, 0xF0, 0x14, 0xF0, 0x77}}));
     EXPECT_FALSE(jog()->keyButton(0)->isChecked()); // the key did not reach the button
     EXPECT_TRUE(tab->keyboardPanel()->lastKeyLabel()->text().contains("Pause"));
 }
@@ -398,8 +403,8 @@ TEST_F(SimWindowTest, KeysStillHeldAreReleasedWhenTheWindowLosesFocus)
     sendHostKey(window.get(), QEvent::KeyRelease, Qt::Key_Home, KEY_HOME);
     QEvent deactivate(QEvent::WindowDeactivate);
     QCoreApplication::sendEvent(window.get(), &deactivate);
-    EXPECT_EQ(readKeyBlocks(), (std::vector<Bytes>{
-                                   {0x59}, {0xE0, 0x6C}, {0xE0, 0xF0, 0x6C}, {0xF0, 0x59}}));
+    EXPECT_EQ(readKeyBlocks(),
+              (std::vector<Bytes>{{0x59}, {0xE0, 0x6C}, {0xE0, 0xF0, 0x6C}, {0xF0, 0x59}}));
 }
 
 TEST_F(SimWindowTest, OnScreenKeysSendMakeRepeatAndBreak)
@@ -453,6 +458,139 @@ TEST_F(SimWindowTest, EventLogShowsNewestLastAndFiltersPerOp)
     log->filter(Op::BulkRead)->setChecked(true);
     lines = log->view()->toPlainText().split('\n');
     EXPECT_EQ(lines.size(), 5);
+}
+
+// ---------------------------------------------------------------- the program
+
+struct DisplayCase {
+    const char* name;
+    const char* platform; // QT_QPA_PLATFORM, null for unset
+    const char* display;  // DISPLAY
+    const char* wayland;  // WAYLAND_DISPLAY
+    bool available;
+};
+
+class DisplayChoice : public testing::TestWithParam<DisplayCase> {
+protected:
+    void SetUp() override
+    {
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            if (const char* value = std::getenv(name))
+                saved_.emplace_back(name, value);
+    }
+    void TearDown() override
+    {
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            ::unsetenv(name);
+        for (const auto& [name, value] : saved_)
+            ::setenv(name.c_str(), value.c_str(), 1);
+    }
+    static void put(const char* name, const char* value)
+    {
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+    }
+
+private:
+    std::vector<std::pair<std::string, std::string>> saved_;
+};
+
+TEST_P(DisplayChoice, WindowOnlyWhereQtCanShowOne)
+{
+    const DisplayCase& c = GetParam();
+    put("QT_QPA_PLATFORM", c.platform);
+    put("DISPLAY", c.display);
+    put("WAYLAND_DISPLAY", c.wayland);
+    EXPECT_EQ(displayAvailable(), c.available);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Environments, DisplayChoice,
+    testing::Values(DisplayCase{"nothing", nullptr, nullptr, nullptr, false},
+                    DisplayCase{"x11", nullptr, ":0", nullptr, true},
+                    DisplayCase{"wayland", nullptr, nullptr, "wayland-0", true},
+                    DisplayCase{"emptyDisplay", nullptr, "", nullptr, false},
+                    DisplayCase{"offscreen", "offscreen", nullptr, nullptr, true},
+                    DisplayCase{"xcbWithoutDisplay", "xcb", nullptr, nullptr, false},
+                    DisplayCase{"xcbWithOptions", "xcb:nograb", ":1", nullptr, true},
+                    DisplayCase{"waylandThenXcb", "wayland;xcb", ":0", nullptr, true},
+                    DisplayCase{"waylandWithoutSocket", "wayland", ":0", nullptr, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DisplayChoice, HeadlessAndHelpMakeNoWindow)
+{
+    EXPECT_TRUE(windowRequested({}));
+    EXPECT_TRUE(windowRequested({"--boards", "0,1"}));
+    EXPECT_FALSE(windowRequested({"--dir", "/tmp/x", "--headless"}));
+    EXPECT_FALSE(windowRequested({"--help"}));
+}
+
+// expbord-sim as a process, with the environment it is given.
+class SimProgram : public testing::Test {
+protected:
+    void start(const QProcessEnvironment& env)
+    {
+        process.setProcessEnvironment(env);
+        process.start(EXPBORD_SIM_PATH, {"--dir", folder.filePath("dev")});
+        ASSERT_TRUE(process.waitForStarted());
+        // Serving once a control command gets an answer.
+        QProcess ctl;
+        for (int i = 0; i < 200; ++i) {
+            ctl.start(EXPBORD_SIM_PATH, {"ctl", "--dir", folder.filePath("dev"), "state"});
+            ctl.waitForFinished();
+            if (ctl.exitStatus() == QProcess::NormalExit && ctl.exitCode() == 0)
+                return;
+            QTest::qWait(25);
+        }
+        FAIL() << "expbord-sim did not serve: " << process.readAllStandardError().toStdString();
+    }
+    void stop()
+    {
+        process.terminate();
+        ASSERT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 0);
+        EXPECT_FALSE(QFile::exists(folder.filePath("dev/ezusb-0")));
+    }
+    void TearDown() override
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished();
+        }
+    }
+
+    QTemporaryDir folder;
+    QProcess process;
+};
+
+TEST_F(SimProgram, OffscreenPlatformGivesTheWindowAndItsScreenshot)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("EXPBORD_SCREENSHOT_DIR", folder.filePath("shots"));
+    start(env);
+    // SIGUSR1 saves the window's picture, which only a window can do.
+    ::kill(pid_t(process.processId()), SIGUSR1);
+    QString picture = folder.filePath("shots/expbord-sim.png");
+    QImage image;
+    // Until the file is written whole it does not load.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return image.load(picture); }, 5000));
+    EXPECT_GT(image.width(), 800);
+    EXPECT_GT(image.height(), 500);
+    stop();
+}
+
+TEST_F(SimProgram, WithoutADisplayItServesHeadless)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        env.remove(name);
+    start(env);
+    stop();
+    EXPECT_TRUE(process.readAllStandardError().contains("geen beeldscherm"));
 }
 
 } // namespace
