@@ -1,6 +1,8 @@
 #include "application.h"
 #include "message.h"
 
+#include <QScreen>
+#include <QWidget>
 #include <stdexcept>
 
 namespace gui {
@@ -35,6 +37,16 @@ bool Application::notify(QObject* receiver, QEvent* event)
         showException(std::runtime_error(""));
     }
     return false;
+}
+
+void setFixedWindow(QWidget* window, QSize clientSize)
+{
+    window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                           Qt::WindowCloseButtonHint);
+    window->setFixedSize(clientSize);
+    if (QScreen* s = window->screen())
+        window->move(s->availableGeometry().center() - window->rect().center());
 }
 
 } // namespace gui

@@ -19,4 +19,8 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
+// A main window with a single fixed border: system menu and minimise only,
+// clientSize fixed, centred on the screen.
+void setFixedWindow(QWidget* window, QSize clientSize);
+
 } // namespace gui

@@ -1,5 +1,6 @@
 #include "unitjog.h"
 
+#include "application.h"
 #include "firmwarecommand.h"
 #include "gauge.h"
 #include "message.h"
@@ -9,8 +10,6 @@
 #include "unitkeybutton.h"
 #include "unitled.h"
 #include "unitledkeybutton.h"
-
-#include <QScreen>
 
 TformJog* formJog = nullptr;
 
@@ -58,13 +57,7 @@ TformJog::TformJog(const QStringList& args) : args_(args), ui(std::make_unique<U
     openDialogFirmware->options = gui::OpenDialog::HideReadOnly | gui::OpenDialog::PathMustExist |
                                   gui::OpenDialog::FileMustExist | gui::OpenDialog::EnableSizing;
 
-    // Single border, system menu and minimise only, centred on the screen.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(593, 445);
-    if (QScreen* s = screen())
-        move(s->geometry().center() - rect().center());
+    gui::setFixedWindow(this, {593, 445});
 
     // The captions were laid out for a narrower font; these labels size
     // themselves to their text.

@@ -1,6 +1,7 @@
 #include "unitplayer.h"
 #include "ui_unitplayer.h"
 
+#include "application.h"
 #include "boardtext.h"
 #include "firmwarecommand.h"
 #include "message.h"
@@ -13,7 +14,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QScreen>
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -46,12 +46,7 @@ TformPlayer::TformPlayer(const QStringList& arguments, QWidget* parent)
     if (!formPlayer)
         formPlayer = this;
     ui->setupUi(this);
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(482, 302);
-    if (QScreen* s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    gui::setFixedWindow(this, {482, 302});
 
     openDialogToevoegen = new gui::OpenDialog(this);
     openDialogToevoegen->defaultExt = "mp3";
