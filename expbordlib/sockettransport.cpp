@@ -94,6 +94,10 @@ private:
         if (fd_ < 0)
             return {};
         std::vector<uint8_t> bytes = wire::encodeRequest(request);
+        // The board drops a connection that sends a frame past the limit; such a
+        // request only fails, the handle stays.
+        if (bytes.size() - 4 > wire::maxBodyLength)
+            return {};
         if (!sendAll(bytes.data(), bytes.size()))
             return broken();
         std::vector<uint8_t> in;

@@ -131,13 +131,11 @@ void TformPlayer::FormDestroy()
 void TformPlayer::endKeyThread()
 {
     // The abort reaches only a read already pending. The thread may be just
-    // about to read, or the window may hold no open handle (a failed reopen
-    // after a firmware download): keep aborting, on a handle of the moment if
-    // need be, until the thread has ended.
+    // about to read, or the window may hold no working handle (a failed reopen
+    // after a firmware download, a connection the board dropped): keep
+    // aborting, on a handle of the moment if need be, until the thread has ended.
     while (!keyThread->waitFor(std::chrono::milliseconds(200))) {
-        if (device != INVALID_HANDLE_VALUE) {
-            abortBoardRead(device);
-        } else {
+        if (device == INVALID_HANDLE_VALUE || !abortBoardRead(device)) {
             BoardHandle h = openBoard(devicePath.c_str());
             abortBoardRead(h);
             closeBoard(h);
