@@ -13,6 +13,13 @@ namespace playertest {
 
 using testsupport::Answers;
 
+// No virtual board serves this folder, so every open fails.
+struct NoBoard {
+    QTemporaryDir dir;
+    NoBoard() { qputenv("EXPBORD_DEVICE_DIR", dir.path().toUtf8()); }
+    ~NoBoard() { qunsetenv("EXPBORD_DEVICE_DIR"); }
+};
+
 // A folder standing in for the program's folder, holding player.m3u.
 struct ProgramFolder {
     QTemporaryDir dir;

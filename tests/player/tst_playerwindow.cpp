@@ -15,18 +15,12 @@
 #include <gtest/gtest.h>
 
 using playertest::Answers;
+using playertest::NoBoard;
 using playertest::ProgramFolder;
 
 using testsupport::PrintTo;
 
 namespace {
-
-// No virtual board serves this folder, so every open fails.
-struct NoBoard {
-    QTemporaryDir dir;
-    NoBoard() { qputenv("EXPBORD_DEVICE_DIR", dir.path().toUtf8()); }
-    ~NoBoard() { qunsetenv("EXPBORD_DEVICE_DIR"); }
-};
 
 struct LayoutCase {
     const char* name;

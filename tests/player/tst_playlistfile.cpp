@@ -13,17 +13,12 @@
 #include <sys/resource.h>
 
 using playertest::Answers;
+using playertest::NoBoard;
 using playertest::ProgramFolder;
 
 using testsupport::PrintTo;
 
 namespace {
-
-struct NoBoard {
-    QTemporaryDir dir;
-    NoBoard() { qputenv("EXPBORD_DEVICE_DIR", dir.path().toUtf8()); }
-    ~NoBoard() { qunsetenv("EXPBORD_DEVICE_DIR"); }
-};
 
 QByteArray readAll(const QString& path)
 {
