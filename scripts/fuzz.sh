@@ -48,8 +48,8 @@ for name in "${fuzzers[@]}"; do
         failed=1
         grep -m1 -E "invariant broken|ERROR: |runtime error" "$log" || tail -20 "$log"
     fi
-    summary+=$(printf '%-16s %5ss %10s runs %7s/s  %-9s %5s inputs  %s' "$name" "$seconds" \
-        "${runs:-?}" "${rate:-?}" "${cov:-cov: ?}" "$inputs" "$verdict")$'\n'
+    summary+=$(printf '%-16s %5s s %10s uitvoeringen %7s/s  %-9s %5s invoeren  %s' "$name" \
+        "$seconds" "${runs:-?}" "${rate:-?}" "${cov:-cov: ?}" "$inputs" "$verdict")$'\n'
 done
 printf '%s' "$summary"
 exit $failed

@@ -118,7 +118,7 @@ player_pid=""
 echo "Soak van $(basename "$build"): $key_events toetsgebeurtenissen en $switches nummerwissels in $seconds s"
 echo "  laatste nummer op het display: $last_track"
 echo "  RSS bij de start: $rss_start kB, aan het eind: $rss_end kB ($(((rss_end - rss_start))) kB erbij)"
-if nm -C "$bin/player" 2>/dev/null | grep -q __asan_init; then
+if readelf -d "$bin/player" 2>/dev/null | grep -q "libasan\." || nm "$bin/player" 2>/dev/null | grep -q " __asan_init"; then
     if ls "$work"/lsan.* >/dev/null 2>&1; then
         echo "  LeakSanitizer:"
         grep -h -E "^(Direct|Indirect) leak|SUMMARY" "$work"/lsan.* | sed 's/^/    /'

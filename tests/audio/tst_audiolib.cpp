@@ -225,7 +225,9 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, End,
 // spent, a lasting one reports the second end too.
 TEST_F(AudioLib, PlayAfterEndStartsAgain)
 {
-    useFastOutput();
+    // At the real pace: played out at full speed, the short track can end
+    // again before the position after the restart is read.
+    useDummyOutput();
     ASSERT_TRUE(audioInit(1, 44100, 0, nullptr, nullptr));
     const StreamHandle s = audioOpenFile(false, fixture("short.mp3").c_str(), 0, 0, 0);
     ASSERT_NE(s, 0u);
