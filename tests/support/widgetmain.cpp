@@ -1,4 +1,5 @@
-// Windows need an application object; the tests run without a display or sound.
+// Widgets need an application object; the tests run without a display or sound
+// unless the environment chooses otherwise.
 #include <QApplication>
 #include <cstdlib>
 #include <gtest/gtest.h>
