@@ -2,8 +2,7 @@
 // player program of its own in a folder of its own.
 #pragma once
 
-#include "playertesting.h"
-#include "simboard.h"
+#include "playeronboard.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -11,6 +10,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,17 +20,8 @@ namespace faulttest {
 
 using playertest::Answers;
 using playertest::ProgramFolder;
+using playertest::waitUntil;
 using testsupport::SimBoard;
-
-// Serves the GUI thread's events until done() holds or ms pass.
-inline bool waitUntil(const std::function<bool()>& done, int ms = 3000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QTest::qWait(10);
-    return done();
-}
 
 // Waits without serving the GUI thread's events, so a hand-off stays pending.
 inline bool waitBlocked(const std::function<bool()>& done, int ms = 3000)
@@ -43,30 +34,16 @@ inline bool waitBlocked(const std::function<bool()>& done, int ms = 3000)
 }
 
 // A player window on a virtual board; faults can be armed before it opens.
-struct PlayerRun {
-    SimBoard board;
-    Answers answers;
-    ProgramFolder folder;
-    std::unique_ptr<TformPlayer> window;
-
-    void open() { window = folder.open(); }
+struct PlayerRun : playertest::BoardWindow {
     bool readPending() { return board.state()["pendingReads"].toInt() == 1; }
     int openHandles() { return board.state()["openHandles"].toInt(); }
     void arm(const std::vector<std::string>& fault)
     {
         ASSERT_EQ(board.ctl(fault).exitCode, 0) << fault[1];
     }
-    // Closes the window and says how long its shutdown took, in ms.
-    qint64 close()
-    {
-        QElapsedTimer t;
-        t.start();
-        window.reset();
-        return t.elapsed();
-    }
     // The op's requests since seq: one text field of each, " failed" added where
     // the request failed.
-    std::vector<std::string> field(const std::string& op, const char* name, long since)
+    std::vector<std::string> requests(const std::string& op, const char* name, long since)
     {
         std::vector<std::string> out;
         for (const QJsonObject& e : board.events(op, 0, since))
@@ -133,5 +110,17 @@ private:
     QProcess process_;
     bool copied_ = false;
 };
+
+// Sends SIGTERM: the program ends normally within 1.5 s.
+inline void endsQuicklyOnSigterm(PlayerProgram& player)
+{
+    QElapsedTimer t;
+    t.start();
+    ::kill(player.pid(), SIGTERM);
+    ASSERT_TRUE(player.process().waitForFinished(5000));
+    EXPECT_LT(t.elapsed(), 1500);
+    EXPECT_EQ(player.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(player.process().exitCode(), 0);
+}
 
 } // namespace faulttest

@@ -52,7 +52,7 @@ TEST_P(BadTrack, IsNamedButNotPlayed)
     EXPECT_FALSE(r.window->timerPlaying->enabled());
     EXPECT_FALSE(r.window->timerPosition->enabled());
     // Only the key's flash reached the LEDs: on, then off.
-    EXPECT_EQ(r.field("leds", "pattern", since), (S{"FF", "00"}));
+    EXPECT_EQ(r.requests("leds", "pattern", since), (S{"FF", "00"}));
     r.window->timerPositionTimer();
     EXPECT_EQ(r.window->ui->statusBarStatus->panelText(1), "--:--");
     EXPECT_TRUE(r.answers.messages.isEmpty());

@@ -54,7 +54,7 @@ TEST(BoardFault, KeyReaderOpenFailsSilentlyAndTheWindowWorksOn)
     EXPECT_EQ(r.openHandles(), 1);
     // The window's own board writes still arrive.
     r.window->setTypedText("X");
-    EXPECT_EQ(r.field("write", "text", since), S{"2X"});
+    EXPECT_EQ(r.requests("write", "text", since), S{"2X"});
     EXPECT_LT(r.close(), 1500);
     EXPECT_EQ(r.openHandles(), 0);
 }
@@ -78,7 +78,7 @@ TEST(BoardFault, FailedReadBacksOffAndReadsAgainOnTheSameHandle)
     ASSERT_TRUE(waitUntil([&] { return r.window->typedText() == "AB"; }));
 
     EXPECT_EQ(r.oks("read", since), (std::vector<bool>{true, false, true}));
-    EXPECT_EQ(r.field("read", "bytes", since)[2], "32");
+    EXPECT_EQ(r.requests("read", "bytes", since)[2], "32");
     const auto reads = r.board.events("read", 0, since);
     ASSERT_EQ(reads.size(), 3u);
     EXPECT_EQ(reads[0]["handle"], reads[1]["handle"]);
@@ -98,7 +98,7 @@ TEST(BoardFault, FailedDisplayWriteIsIgnored)
     ASSERT_TRUE(waitUntil([&] { return r.window->typedText() == "A"; }));
     ASSERT_EQ(r.board.ctl({"keys", "32"}).exitCode, 0);
     ASSERT_TRUE(waitUntil([&] { return r.window->typedText() == "AB"; }));
-    EXPECT_EQ(r.field("write", "text", since), (S{"2A failed", "2AB"}));
+    EXPECT_EQ(r.requests("write", "text", since), (S{"2A failed", "2AB"}));
     EXPECT_EQ(r.board.state()["display"].toArray()[2], "AB");
     EXPECT_TRUE(r.answers.messages.isEmpty());
 }
@@ -113,7 +113,7 @@ TEST(BoardFault, FailedLedWriteIsIgnoredAndTheFlashStillEnds)
     ASSERT_EQ(r.board.ctl({"keys", "1C"}).exitCode, 0);
     ASSERT_TRUE(waitUntil([&] { return r.window->typedText() == "A"; }));
     ASSERT_TRUE(waitUntil([&] { return !r.window->timerActivity->enabled(); }));
-    EXPECT_EQ(r.field("leds", "pattern", since), (S{"FF failed", "00"}));
+    EXPECT_EQ(r.requests("leds", "pattern", since), (S{"FF failed", "00"}));
     EXPECT_EQ(r.board.state()["leds"], "00");
     EXPECT_TRUE(r.answers.messages.isEmpty());
 }

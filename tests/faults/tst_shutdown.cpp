@@ -26,7 +26,7 @@ TEST(Shutdown, KeyHandOffInFlightIsServedBeforeTheKeyBufferGoes)
 
     EXPECT_LT(r.close(), 1500);
     // The hand-off ran within the shutdown, on a live key buffer and board handle.
-    EXPECT_EQ(r.field("write", "text", since), std::vector<std::string>{"2A"});
+    EXPECT_EQ(r.requests("write", "text", since), std::vector<std::string>{"2A"});
     EXPECT_EQ(r.openHandles(), 0);
     EXPECT_EQ(r.board.state()["pendingReads"].toInt(), 0);
     EXPECT_TRUE(r.answers.messages.isEmpty());
@@ -77,13 +77,7 @@ TEST_P(ModalMessageOpen, SigtermEndsTheProgramQuickly)
     ASSERT_EQ(player.process().state(), QProcess::Running);
     EXPECT_EQ(board.state()["openHandles"].toInt(), 0) << "the box did not hold up the start";
 
-    QElapsedTimer t;
-    t.start();
-    ::kill(player.pid(), SIGTERM);
-    ASSERT_TRUE(player.process().waitForFinished(5000));
-    EXPECT_LT(t.elapsed(), 1500);
-    EXPECT_EQ(player.process().exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(player.process().exitCode(), 0);
+    ASSERT_NO_FATAL_FAILURE(endsQuicklyOnSigterm(player));
     const QJsonObject state = board.state();
     EXPECT_EQ(state["openHandles"].toInt(), 0);
     EXPECT_EQ(state["pendingReads"].toInt(), 0);
@@ -120,13 +114,7 @@ TEST(Shutdown, SignalClosesTheBoxOfAFailedSave)
     QThread::msleep(300);
     ASSERT_EQ(player.process().state(), QProcess::Running) << "no box held the program";
 
-    QElapsedTimer t;
-    t.start();
-    ::kill(player.pid(), SIGTERM);
-    ASSERT_TRUE(player.process().waitForFinished(5000));
-    EXPECT_LT(t.elapsed(), 1500);
-    EXPECT_EQ(player.process().exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(player.process().exitCode(), 0);
+    ASSERT_NO_FATAL_FAILURE(endsQuicklyOnSigterm(player));
     EXPECT_TRUE(QFileInfo(player.playlistFile() + "/bezet").isDir());
     EXPECT_EQ(QDir(player.folder()).entryList(QDir::Files), QStringList{"player"});
     EXPECT_EQ(board.state()["openHandles"].toInt(), 0);

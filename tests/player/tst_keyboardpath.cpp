@@ -1,8 +1,7 @@
 // The keyboard path end to end on a virtual board: decoding and key actions,
 // the board's display and LEDs, and the key reader thread.
 #include "boardtext.h"
-#include "playertesting.h"
-#include "simboard.h"
+#include "playeronboard.h"
 #include "statusbar.h"
 #include "timer.h"
 #include "ui_unitplayer.h"
@@ -19,7 +18,9 @@
 #include <gtest/gtest.h>
 
 using playertest::Answers;
+using playertest::closeTimed;
 using playertest::ProgramFolder;
+using playertest::waitUntil;
 using testsupport::SimBoard;
 
 using testsupport::PrintTo;
@@ -35,12 +36,7 @@ std::vector<uint8_t> hex(const std::string& text)
 }
 
 // A window on a virtual board, with a playlist of entries that do not open.
-struct PlayerOnBoard {
-    SimBoard board;
-    Answers answers;
-    ProgramFolder folder;
-    std::unique_ptr<TformPlayer> window;
-
+struct PlayerOnBoard : playertest::BoardWindow {
     explicit PlayerOnBoard(int tracks = 3)
     {
         QFile f(folder.playlistFile());
@@ -48,17 +44,9 @@ struct PlayerOnBoard {
             for (int i = 0; i < tracks; ++i)
                 f.write(QString("/nowhere/track%1.mp3\r\n").arg(i).toUtf8());
         f.close();
-        window = folder.open();
+        open();
     }
 
-    // The op's events since seq, with one field each.
-    std::vector<std::string> field(const std::string& op, const char* name, long since)
-    {
-        std::vector<std::string> out;
-        for (const QJsonObject& e : board.events(op, 0, since))
-            out.push_back(e[name].toString().toStdString());
-        return out;
-    }
     long flashes(long since)
     {
         long n = 0;
@@ -312,28 +300,6 @@ TEST(Leds, PauseWritesDarkAtOnceAndStopsTheTimers)
     EXPECT_EQ(p.field("leds", "pattern", since), S{"00"});
 }
 
-namespace {
-
-// Closes the window and says how long its shutdown took, in ms.
-qint64 closeTimed(std::unique_ptr<TformPlayer>& window)
-{
-    QElapsedTimer t;
-    t.start();
-    window.reset();
-    return t.elapsed();
-}
-
-bool waitUntil(const std::function<bool()>& done, int ms = 3000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QTest::qWait(10);
-    return done();
-}
-
-} // namespace
-
 TEST(KeyThread, KeysFromTheBoardDriveThePlayer)
 {
     PlayerOnBoard p;
@@ -376,7 +342,7 @@ TEST(KeyThread, ClosingWhileAReadIsPendingEndsQuickly)
 {
     PlayerOnBoard p;
     ASSERT_TRUE(waitUntil([&] { return p.board.state()["pendingReads"].toInt() == 1; }));
-    EXPECT_LT(closeTimed(p.window), 1500);
+    EXPECT_LT(p.close(), 1500);
     EXPECT_EQ(p.board.state()["openHandles"].toInt(), 0);
 }
 
@@ -386,7 +352,7 @@ TEST(KeyThread, ClosingWithoutAWindowHandleStillEndsThePendingRead)
     ASSERT_TRUE(waitUntil([&] { return p.board.state()["pendingReads"].toInt() == 1; }));
     closeBoard(p.window->device);
     p.window->device = INVALID_HANDLE_VALUE;
-    EXPECT_LT(closeTimed(p.window), 1500);
+    EXPECT_LT(p.close(), 1500);
     EXPECT_EQ(p.board.state()["openHandles"].toInt(), 0);
 }
 
@@ -404,7 +370,7 @@ TEST(KeyThread, UnpluggedBoardIsRetriedOnceASecondAndClosesQuickly)
     for (const QJsonObject& r : reads)
         EXPECT_FALSE(r["ok"].toBool());
     EXPECT_EQ(p.window->typedText(), "");
-    EXPECT_LT(closeTimed(p.window), 1500);
+    EXPECT_LT(p.close(), 1500);
 }
 
 TEST(KeyThread, AbsentBoardEndsTheThreadAtOnce)
