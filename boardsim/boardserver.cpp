@@ -2,6 +2,7 @@
 #include "ctlcommands.h"
 #include "ctlprotocol.h"
 #include "deviceconnection.h"
+#include "unixsocket.h"
 
 #include <QSocketNotifier>
 #include <QTimer>
@@ -20,27 +21,6 @@ namespace boardsim {
 namespace {
 
 constexpr size_t maxPendingOutput = 1u << 20;
-
-bool socketAddress(const std::string& path, sockaddr_un& addr)
-{
-    addr = {};
-    addr.sun_family = AF_UNIX;
-    if (path.size() >= sizeof addr.sun_path)
-        return false;
-    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-    return true;
-}
-
-// Whether a process accepts connections on the socket at path.
-bool socketServed(const sockaddr_un& addr)
-{
-    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    bool served = ::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
-    ::close(fd);
-    return served;
-}
 
 // Creates dir and its missing parents; the device folder itself is private.
 bool makePrivateFolder(const std::string& dir, std::string& error)
@@ -159,7 +139,7 @@ bool BoardServer::start(const std::vector<int>& boards, std::string& error)
                 error = path + " bestaat al en is geen socket";
                 return false;
             }
-            if (socketServed(addr)) {
+            if (socketServed(path)) {
                 error = "bord " + std::to_string(n) + " wordt al bediend door een ander proces (" +
                         path + "); stop dat eerst of kies een andere map met --dir";
                 return false;

@@ -1,6 +1,7 @@
 #include "ctlclient.h"
 #include "ctlprotocol.h"
 #include "devicelayer.h"
+#include "unixsocket.h"
 
 #include <cerrno>
 #include <charconv>
@@ -47,11 +48,9 @@ CtlReply sendCtlCommand(const std::string& dir, int board, const std::vector<std
                         int timeoutMs)
 {
     const std::string path = dir + "/" + controlSocketName(board);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    if (path.size() >= sizeof addr.sun_path)
+    sockaddr_un addr;
+    if (!socketAddress(path, addr))
         return {CtlFailed, "het pad " + path + " is te lang voor een socket"};
-    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
     Fd s{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)};
     if (s.fd < 0)
         return {CtlFailed, std::string("kan geen socket maken: ") + std::strerror(errno)};

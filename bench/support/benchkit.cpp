@@ -3,6 +3,7 @@
 #include "ctlclient.h"
 #include "ctlprotocol.h"
 #include "unitexpbordlib.h"
+#include "unixsocket.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -113,21 +114,6 @@ std::vector<char*> pointers(std::vector<std::string>& strings)
         out.push_back(s.data());
     out.push_back(nullptr);
     return out;
-}
-
-bool accepts(const std::string& path)
-{
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    if (path.size() >= sizeof addr.sun_path)
-        return false;
-    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    ::close(fd);
-    return ok;
 }
 
 } // namespace
@@ -303,7 +289,7 @@ Board::Board(const std::vector<int>& boards) : dir_("expbord-bench-sim")
                                  std::string(std::strerror(rc)));
     for (int b : boards) {
         const std::string path = dir_.file(boardsim::controlSocketName(b));
-        if (!waitUntil([&] { return accepts(path); }, 10000)) {
+        if (!waitUntil([&] { return boardsim::socketServed(path); }, 10000)) {
             ::kill(pid_, SIGKILL);
             ::waitpid(pid_, nullptr, 0);
             throw std::runtime_error("expbord-sim opende " + path + " niet");

@@ -3,6 +3,7 @@
 #include "simboard.h"
 
 #include "unitexpbordlib.h"
+#include "unixsocket.h"
 #include "wireprotocol.h"
 
 #include "printrows.h"
@@ -36,17 +37,11 @@ using testsupport::PrintTo;
 using Bytes = std::vector<uint8_t>;
 namespace fs = std::filesystem;
 
-sockaddr_un address(const std::string& path)
-{
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-    return addr;
-}
-
 int connectTo(const std::string& path)
 {
-    sockaddr_un addr = address(path);
+    sockaddr_un addr;
+    if (!boardsim::socketAddress(path, addr))
+        return -1;
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
         ::close(fd);
@@ -229,7 +224,8 @@ struct TempDir {
 // A socket file whose process is gone.
 void makeStaleSocket(const std::string& path)
 {
-    sockaddr_un addr = address(path);
+    sockaddr_un addr;
+    ASSERT_TRUE(boardsim::socketAddress(path, addr));
     int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
     ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
     ::close(fd);

@@ -2,6 +2,7 @@
 
 #include "ctlclient.h"
 #include "ctlprotocol.h"
+#include "unixsocket.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>
@@ -31,21 +32,6 @@ namespace testsupport {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-bool accepts(const std::string& path)
-{
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    if (path.size() >= sizeof addr.sun_path)
-        return false;
-    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    ::close(fd);
-    return ok;
-}
 
 std::string describeExit(int status)
 {
@@ -98,7 +84,7 @@ SimBoard::SimBoard(std::vector<int> boards)
     auto deadline = Clock::now() + std::chrono::seconds(10);
     for (int b : boards) {
         std::string path = dir_ + "/" + boardsim::controlSocketName(b);
-        while (!accepts(path)) {
+        while (!boardsim::socketServed(path)) {
             int status = 0;
             if (::waitpid(pid_, &status, WNOHANG) == pid_) {
                 pid_ = -1;
