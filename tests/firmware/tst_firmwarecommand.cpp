@@ -72,20 +72,19 @@ QString sha256(const QByteArray& bytes)
 // One line per request: op, then what identifies it; "failed" where it failed.
 std::string describe(const QJsonObject& e)
 {
-    std::string s = e["op"].toString().toStdString();
+    QStringList parts{e["op"].toString()};
     if (e["op"] == "anchor") {
-        s += " " + e["addr"].toString().toStdString();
+        parts << e["addr"].toString();
         if (e.contains("value"))
-            s += " " + e["value"].toString().toStdString();
+            parts << e["value"].toString();
         else
-            s += " " + std::to_string(e["length"].toInt()) + " " +
-                 e["sha256"].toString().toStdString();
+            parts << QString::number(e["length"].toInt()) << e["sha256"].toString();
     } else if (e.contains("bytes")) {
-        s += " " + e["bytes"].toString().toStdString();
+        parts << e["bytes"].toString();
     }
     if (!e["ok"].toBool())
-        s += " failed";
-    return s;
+        parts << "failed";
+    return parts.join(' ').toStdString();
 }
 
 long seqOf(const QJsonObject& e)
